@@ -1,0 +1,71 @@
+// An HTTP/1.1 server of our own for tests: listens on 127.0.0.1 on an
+// ephemeral port, serves resources registered by the test, injects transport
+// faults on request, and records every request it receives.
+//
+// Threads: the server runs its own accept thread and one thread per
+// connection, all owned and joined by the destructor (which also closes
+// every open connection, so a stalled answer never holds a test up).
+// Serve/Requests/ClearRequests may be called from the test's thread at any
+// time.
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct RecordedRequest {
+    std::string method;  // "GET", "HEAD", ...
+    std::string path;    // request target as sent, query included
+    std::string range;   // value of the Range header, empty if none
+    std::map<std::string, std::string> headers;  // lower-case names
+};
+
+// How one path answers. Defaults: 200, the body, Content-Length, single
+// byte ranges honoured with 206 and Content-Range, "Accept-Ranges: bytes".
+struct Resource {
+    static constexpr size_t kNever = std::numeric_limits<size_t>::max();
+
+    std::string body;
+    int status = 200;                // any status; 3xx uses `location`
+    std::string location;            // Location header for redirects
+    bool sendContentLength = true;   // false: no length, body ends at close
+    bool honourRanges = true;        // false: a Range request gets 200 and the whole body
+    std::string contentRange;        // non-empty: sent instead of the correct Content-Range on 206
+    size_t dropAfterBytes = kNever;  // close the connection after this many body bytes
+    std::chrono::milliseconds stallBeforeHeaders{0};  // silence before the status line
+    size_t stallAtByte = kNever;     // silence after this many body bytes ...
+    std::chrono::milliseconds stallFor{0};            // ... for this long
+    size_t bytesPerSecond = 0;       // trickle the body at this rate (0: full speed)
+    // The faults above (drop, stalls, wrong Content-Range, ignored ranges)
+    // apply to the first `faultyRequests` GET requests of this path only;
+    // later GETs are served cleanly. Negative: every request is faulty.
+    int faultyRequests = -1;
+};
+
+class TestHttpServer {
+public:
+    TestHttpServer();
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    uint16_t port() const;
+    // "http://127.0.0.1:PORT" + path
+    std::string Url(const std::string& path) const;
+
+    void Serve(const std::string& path, Resource resource);
+    std::vector<RecordedRequest> Requests() const;
+    void ClearRequests();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace testsupport
