@@ -55,20 +55,29 @@ std::wstring FormatLogPrefix(uint32_t pid, uint32_t tid, const platform::LocalTi
 }
 
 std::wstring QualifiedFunctionName(std::string_view pretty) {
-    // Cut at the parameter list of the outermost function, ignoring
-    // parentheses inside template arguments.
-    int angle = 0;
-    size_t paren = pretty.size();
+    // Cut at the last top-level parameter list (the logging function's own),
+    // dropping qualifiers after it; parentheses inside template arguments or
+    // a lambda's "<lambda(...)>" are not top-level.
+    int angle = 0, paren = 0;
+    size_t cut = pretty.size();
     for (size_t i = 0; i < pretty.size(); ++i) {
         const char c = pretty[i];
         if (c == '<') ++angle;
         else if (c == '>' && angle > 0) --angle;
-        else if (c == '(' && angle == 0) {
-            paren = i;
-            break;
-        }
+        else if (c == '(') {
+            if (angle == 0 && paren == 0) cut = i;
+            ++paren;
+        } else if (c == ')' && paren > 0) --paren;
     }
-    std::string_view head = pretty.substr(0, paren);
+    // Drop the parameter lists of enclosing functions ("Start()::Local").
+    std::string head;
+    paren = 0;
+    for (const char c : pretty.substr(0, cut)) {
+        if (c == '(') ++paren;
+        else if (c == ')' && paren > 0) --paren;
+        else if (paren == 0) head.push_back(c);
+    }
+    // Drop the return type: the text up to the last blank outside templates.
     angle = 0;
     size_t start = 0;
     for (size_t i = head.size(); i > 0; --i) {
@@ -80,8 +89,7 @@ std::wstring QualifiedFunctionName(std::string_view pretty) {
             break;
         }
     }
-    head = head.substr(start);
-    std::wstring name(head.begin(), head.end());
+    std::wstring name(head.begin() + static_cast<std::ptrdiff_t>(start), head.end());
     // Functions in unnamed namespaces log under their plain qualified name.
     constexpr std::wstring_view kAnonymous = L"{anonymous}::";
     for (size_t at = name.find(kAnonymous); at != std::wstring::npos; at = name.find(kAnonymous))

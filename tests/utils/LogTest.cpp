@@ -33,6 +33,11 @@ TEST(Log, QualifiedFunctionNameDropsReturnTypeAndParameters) {
     EXPECT_EQ(Utils::QualifiedFunctionName("std::map<int, int> A::B::f(int)"), L"A::B::f");
     EXPECT_EQ(Utils::QualifiedFunctionName("int main()"), L"main");
     EXPECT_EQ(Utils::QualifiedFunctionName("void {anonymous}::Helper::Run()"), L"Helper::Run");
+    EXPECT_EQ(Utils::QualifiedFunctionName("int A::size() const"), L"A::size");
+    // A local class names the function it is nested in.
+    EXPECT_EQ(Utils::QualifiedFunctionName("static void CDownloadInstaller::Start()::DownloadEventHandler::OnEvent("
+                                           "CDownloadInstaller*, int, double, const wchar_t*)"),
+              L"CDownloadInstaller::Start::DownloadEventHandler::OnEvent");
 }
 
 std::string LinePattern(const std::string& function, const std::string& message) {
