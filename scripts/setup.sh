@@ -8,7 +8,7 @@ BUILD_DIR=${1:-build}
 SANITIZER=${2:-}
 
 PACKAGES="build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsoup-3.0-dev glib-networking
-  googletest libgtest-dev libgmock-dev nginx-light openssl curl"
+  googletest libgtest-dev libgmock-dev nginx-light openssl curl dbus-daemon"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

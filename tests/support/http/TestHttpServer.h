@@ -7,6 +7,11 @@
 // every open connection, so a stalled answer never holds a test up).
 // Serve/Requests/ClearRequests may be called from the test's thread at any
 // time.
+//
+// Every answer says "Connection: close" and the connection closes after it
+// (a body without Content-Length ends there). Methods other than GET and
+// HEAD get 501; a path nobody serves gets 404. A request is looked up by its
+// target as sent, then by the target without its query.
 #pragma once
 #include <chrono>
 #include <cstddef>
@@ -45,6 +50,11 @@ struct Resource {
     // The faults above (drop, stalls, wrong Content-Range, ignored ranges)
     // apply to the first `faultyRequests` GET requests of this path only;
     // later GETs are served cleanly. Negative: every request is faulty.
+    // A HEAD is faulty only when this is negative (the stall before the
+    // headers and the range faults apply; it has no body); HEADs never count
+    // towards the number.
+    // Counts start again when the path is served anew. Body byte counts are
+    // taken in the answer's own body (the range of a 206).
     int faultyRequests = -1;
 };
 
@@ -61,6 +71,8 @@ public:
 
     void Serve(const std::string& path, Resource resource);
     std::vector<RecordedRequest> Requests() const;
+    // The requests whose target was exactly `path`, in arrival order.
+    std::vector<RecordedRequest> Requests(const std::string& path) const;
     void ClearRequests();
 
 private:
