@@ -81,6 +81,17 @@ TEST_F(Pipeline, SingleStreamDownloadPrintsEveryEventAndExitsWithZero) {
     EXPECT_NE(run.log.find("(CurlClient::Start)"), std::string::npos);  // the log went to standard error
 }
 
+TEST_F(Pipeline, DownloadTypeTwoSelectsTheSystemDownloader) {
+    const std::string body = PatternBody(70000, 37);
+    server_.Serve("/pkg.exe", MakeResource(body));
+    const PipelineRun run =
+        RunPipeline({"-downloadtype=2", "-downloadurl=" + server_.Url("/pkg.exe"), "--download-only=" + destination_},
+                    dir_);
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"1001\t1.000000\t", "1003\t0.000000\tURLDownloadToFile"}));
+    EXPECT_EQ(ReadFile(destination_), body);
+}
+
 TEST_F(Pipeline, AnswersTheRetryAndExitsWithOneOnTheFinalFailure) {
     const std::string path = "/dl/" + testsupport::Md5Of("something else") + "/pkg.exe";
     server_.Serve(path, MakeResource(PatternBody(4096)));
