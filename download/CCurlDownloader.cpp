@@ -4,7 +4,7 @@
 
 #include "download/DownloadEvents.h"
 #include "download/Md5.h"
-#include "platform/ProcessInfo.h"
+#include "download/ReleaseWorker.h"
 #include "utils/Encoding.h"
 #include "utils/Log.h"
 
@@ -35,13 +35,7 @@ CCurlDownloader::~CCurlDownloader() {
 }
 
 void CCurlDownloader::Start() {
-    if (worker_ && worker_->ThreadId() == platform::CurrentThreadId()) {
-        // Called from inside this worker's own event: it can't wait for
-        // itself. It ends when the event returns; join it later.
-        retiredWorker_ = std::move(worker_);
-    } else {
-        worker_.reset();
-    }
+    ReleaseWorker(worker_, retiredWorker_);
     worker_ = std::make_unique<Utils::Thread>(this, L"ABDEF", [](void* self) {
         static_cast<CCurlDownloader*>(self)->dlThreadFun();
         return 0u;

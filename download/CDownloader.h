@@ -8,9 +8,7 @@
 // DL_CODE_RETRY event; it must not destroy the downloader from inside any
 // event.
 #pragma once
-#include <functional>
-
-using ProgressCallback = std::function<void(int, double, const wchar_t*)>;
+#include "utils/ProgressCallback.h"
 
 class CDownloader {
 public:

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 #include "app/InstallerSettings.h"
 #include "download/ByteRanges.h"
 #include "download/DownloadEvents.h"
+#include "download/FileSize.h"
 #include "download/Md5.h"
 #include "download/RangeAnswerCheck.h"
-#include "platform/ProcessInfo.h"
+#include "download/ReleaseWorker.h"
 #include "utils/Encoding.h"
 #include "utils/Log.h"
 
@@ -25,13 +25,6 @@ constexpr long kRangeLowSpeedLimit = 1;
 constexpr long kRangeLowSpeedTime = 5;
 constexpr size_t kJoinBlock = 1024;
 constexpr const wchar_t* kLibCurl = L"LibCurl";
-
-// The size of a file; -1 when it is missing or can't be read.
-int64_t FileSize(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? -1 : static_cast<int64_t>(size);
-}
 
 }  // namespace
 
@@ -64,8 +57,7 @@ void CMTCurlDownloader::Start() {
     // The controller only starts the workers, so it has ended or is about
     // to; once it is joined, the threads it left behind are stable. It can't
     // join itself when the call comes from one of its own events.
-    if (worker_ && worker_->ThreadId() == platform::CurrentThreadId()) retiredWorker_ = std::move(worker_);
-    worker_.reset();
+    ReleaseWorker(worker_, retiredWorker_);
     if (retiredFinisher_.joinable() && retiredFinisher_.get_id() != std::this_thread::get_id()) retiredFinisher_.join();
     if (finisher_.joinable()) {
         if (finisher_.get_id() == std::this_thread::get_id()) {

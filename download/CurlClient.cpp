@@ -2,25 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "download/FileHandle.h"
+#include "download/FileSize.h"
 #include "download/RangeAnswerCheck.h"
 #include "utils/Encoding.h"
 #include "utils/Log.h"
-
-namespace {
-
-// The size of a file, or -1 when it can't be read.
-int64_t FileSize(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? -1 : static_cast<int64_t>(size);
-}
-
-}  // namespace
 
 CurlClient::CurlClient(std::wstring url, std::wstring path, ProgressFunction progress, TransferOptions options)
     : url_(std::move(url)),

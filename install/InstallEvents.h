@@ -3,10 +3,7 @@
 // them. A text passed with an event points into the sender's buffer and is
 // valid only during the call: a receiver that keeps it copies it.
 #pragma once
-#include <functional>
-
-// (event code, value, text). Called synchronously on the sender's thread.
-using ProgressCallback = std::function<void(int, double, const wchar_t*)>;
+#include "utils/ProgressCallback.h"
 
 // Removal of the installed version.
 inline constexpr int UNIST_CODE_PROGRESS = 5002;

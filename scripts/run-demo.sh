@@ -61,4 +61,15 @@ set -e
 echo "brimvale-pipeline exited with $status (diagnostic log: $work/installer.log)"
 echo "The placeholder product landed in $target:"
 ls -l "$target" || true
+[ $status -eq 0 ] || exit $status
+
+echo
+echo "Installing again over the installed version: its uninstaller runs first."
+set +e
+build/bin/brimvale-pipeline "-downloadurl=$url" "--dir=$target" "--uninstaller=$target/uninst.exe" \
+  2>> "$work/installer.log"
+status=$?
+set -e
+echo "brimvale-pipeline exited with $status"
+ls -l "$target" || true
 exit $status

@@ -5,8 +5,8 @@
 
 #include "platform/Utf8.h"
 #include "tests/download/DownloadFixtures.h"
-#include "tests/download/EventRecorder.h"
 #include "tests/download/LogLines.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/StderrCapture.h"
 
 namespace {
@@ -14,6 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::CountLogLines;
 using testsupport::EventRecorder;
+using testsupport::GetRanges;
 using testsupport::MakeResource;
 using testsupport::PatternBody;
 using testsupport::ReadFile;
@@ -55,7 +56,7 @@ TEST_F(CCurlDownloaderTest, SixRefusedConnectionsEndWithCode7) {
     const std::string path = "/files/" + testsupport::Md5Of("not the body") + "/pkg.exe";
     server_->Serve(path, MakeResource(body));
     auto downloader = Downloader(path);
-    events_.AnswerRetryWith([&] {
+    events_.OnCode(DL_CODE_RETRY, [&] {
         server_.reset();
         downloader->Start();
     });
@@ -87,10 +88,7 @@ TEST_F(CCurlDownloaderTest, TwelveDroppedTransfersEndWithCode18) {
     EXPECT_EQ(attempt.back().value, 18.0);
     EXPECT_GE(attempt.back().at - attempt.front().at, 5500ms);  // eleven pauses
     EXPECT_EQ(CountLogLines(capture.Text(), kWorker, "CurlDownLoader Code=18"), 11);
-    std::vector<std::string> ranges;
-    for (const auto& request : server_->Requests("/pkg.exe")) {
-        if (request.method == "GET") ranges.push_back(request.range);
-    }
+    const auto ranges = GetRanges(*server_, "/pkg.exe");
     ASSERT_EQ(ranges.size(), 12u);
     EXPECT_EQ(ranges[0], "");
     EXPECT_EQ(ranges[11], "bytes=1100-");
@@ -124,11 +122,7 @@ TEST_F(CCurlDownloaderTest, DroppedConnectionResumesFromThePartFile) {
     downloader.reset();
 
     EXPECT_EQ(events_.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_MD5, DL_CODE_SUCCESS}));
-    std::vector<std::string> ranges;
-    for (const auto& request : server_->Requests("/pkg.exe")) {
-        if (request.method == "GET") ranges.push_back(request.range);
-    }
-    EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=300-"}));
+    EXPECT_EQ(GetRanges(*server_, "/pkg.exe"), (std::vector<std::string>{"", "bytes=300-"}));
     EXPECT_EQ(CountLogLines(capture.Text(), kWorker, "CurlDownLoader Code=18"), 1);
     EXPECT_EQ(ReadFile(dir_.File("pkg.exe")), body);
 }

@@ -8,8 +8,8 @@
 
 #include "platform/Utf8.h"
 #include "tests/download/DownloadFixtures.h"
-#include "tests/download/EventRecorder.h"
 #include "tests/download/LogLines.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/StderrCapture.h"
 
 namespace {
@@ -33,13 +33,7 @@ protected:
         return std::make_unique<CMTCurlDownloader>(events_.Callback(), platform::Utf8ToWide(url), dir_.WFile("pkg.exe"));
     }
 
-    std::vector<std::string> GetRanges(const std::string& path) const {
-        std::vector<std::string> ranges;
-        for (const auto& request : server_.Requests(path)) {
-            if (request.method == "GET") ranges.push_back(request.range);
-        }
-        return ranges;
-    }
+    std::vector<std::string> GetRanges(const std::string& path) const { return testsupport::GetRanges(server_, path); }
 
     TestHttpServer server_;
     TempDir dir_;
@@ -168,7 +162,7 @@ TEST_P(RetryAfterAFailedPart, KeepsTheBytesAlreadyHeld) {
                       r.dropAfterBytes = 90000;
                   }));
     size_t getsInFirstAttempt = 0;
-    events_.AnswerRetryWith([&] {
+    events_.OnCode(DL_CODE_RETRY, [&] {
         getsInFirstAttempt = GetRanges(path).size();
         if (GetParam().between == BetweenAttempts::ServeSlowly) {
             server_.Serve(path, MakeResource(body, [](Resource& r) { r.bytesPerSecond = 8000; }));

@@ -154,10 +154,7 @@ TEST_P(Redirects, TheGetGoesToTheFinalAddressAndItIsKept) {
     server_.Serve(final, MakeResource(body));
     const auto& hops = GetParam().hops;
     for (size_t i = 0; i < hops.size(); ++i) {
-        server_.Serve(hops[i], MakeResource("", [&](Resource& r) {
-                             r.status = 302;
-                             r.location = i + 1 < hops.size() ? hops[i + 1] : final;
-                         }));
+        server_.Serve(hops[i], testsupport::Redirect(302, i + 1 < hops.size() ? hops[i + 1] : final));
     }
     auto client = Client(hops.front());
     ASSERT_EQ(client->Start(), 0);

@@ -1,10 +1,11 @@
 // Small helpers shared by the downloader tests: package bodies, their MD5
-// text, a port that refuses connections, and reading files back.
+// text, the ranges a server was asked for, and file checks.
 #pragma once
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "download/Md5.h"
 #include "download/TransferOptions.h"
@@ -25,18 +26,6 @@ inline std::string PatternBody(size_t size, uint32_t seed = 1) {
     return body;
 }
 
-// A resource with `body`, adjusted by `adjust` (defaults otherwise).
-template <typename Adjust>
-Resource MakeResource(std::string body, Adjust adjust) {
-    Resource resource;
-    resource.body = std::move(body);
-    adjust(resource);
-    return resource;
-}
-inline Resource MakeResource(std::string body) {
-    return MakeResource(std::move(body), [](Resource&) {});
-}
-
 inline TransferOptions StallLimit(std::chrono::seconds limit) {
     TransferOptions options;
     options.stallLimit = limit;
@@ -49,10 +38,14 @@ inline std::string Md5Of(const std::string& bytes) {
     return GetFileMd5(dir.File("body"));
 }
 
-// A loopback port nobody listens on (a server's port after it has gone).
-inline uint16_t RefusedPort() {
-    TestHttpServer gone;
-    return gone.port();
+// The Range headers of the GET requests for `path`, in arrival order ("" for
+// a GET without one).
+inline std::vector<std::string> GetRanges(const TestHttpServer& server, const std::string& path) {
+    std::vector<std::string> ranges;
+    for (const auto& request : server.Requests(path)) {
+        if (request.method == "GET") ranges.push_back(request.range);
+    }
+    return ranges;
 }
 
 inline int64_t SizeOf(const std::string& path) {

@@ -10,8 +10,8 @@
 #include "download/DownloaderFactory.h"
 #include "platform/Utf8.h"
 #include "tests/download/DownloadFixtures.h"
-#include "tests/download/EventRecorder.h"
 #include "tests/download/LogLines.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/StderrCapture.h"
 
 namespace {
@@ -19,6 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::CountLogLines;
 using testsupport::EventRecorder;
+using testsupport::GetRanges;
 using testsupport::MakeResource;
 using testsupport::PatternBody;
 using testsupport::ReadFile;
@@ -61,7 +62,7 @@ TEST_P(Sequences, FollowTheEventRules) {
     testsupport::StderrCapture capture;
     auto downloader = CreateDownloader(c.downloadType, events.Callback(), platform::Utf8ToWide(server.Url(path)),
                                        dir.WFile("pkg.exe"));
-    events.AnswerRetryWith([&downloader] { downloader->Start(); });
+    events.OnCode(DL_CODE_RETRY, [&downloader] { downloader->Start(); });
     downloader->Start();
     ASSERT_TRUE(events.WaitForEnd(60s));
     downloader.reset();  // joins every thread: nothing can come later
@@ -84,9 +85,7 @@ TEST_P(Sequences, FollowTheEventRules) {
     }
     EXPECT_EQ(md5Texts, c.md5Texts);
     const size_t attempts = static_cast<size_t>(std::count(c.codes.begin(), c.codes.end(), DL_CODE_START));
-    size_t gets = 0;
-    for (const auto& request : server.Requests(path)) gets += request.method == "GET" ? 1 : 0;
-    EXPECT_EQ(gets, attempts);
+    EXPECT_EQ(GetRanges(server, path).size(), attempts);
     EXPECT_EQ(testsupport::Exists(dir.File("pkg.exe")) && ReadFile(dir.File("pkg.exe")) == body,
               c.destinationHoldsBody);
     const std::string log = capture.Text();
@@ -140,11 +139,7 @@ TEST_P(Destruction, OfARunningDownloaderAbortsItWithoutFurtherEvents) {
     auto downloader =
         CreateDownloader(GetParam(), events.Callback(), platform::Utf8ToWide(server.Url("/pkg.exe")), dir.WFile("pkg.exe"));
     downloader->Start();
-    for (int i = 0; i < 500; ++i) {
-        const auto requests = server.Requests("/pkg.exe");
-        if (std::any_of(requests.begin(), requests.end(), [](const auto& r) { return r.method == "GET"; })) break;
-        std::this_thread::sleep_for(10ms);
-    }
+    for (int i = 0; i < 500 && GetRanges(server, "/pkg.exe").empty(); ++i) std::this_thread::sleep_for(10ms);
     downloader.reset();
     EXPECT_EQ(events.Codes(), std::vector<int>{DL_CODE_START});
     EXPECT_FALSE(testsupport::Exists(dir.File("pkg.exe")));

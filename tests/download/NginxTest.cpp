@@ -9,7 +9,7 @@
 #include "download/DownloaderFactory.h"
 #include "platform/Utf8.h"
 #include "tests/download/DownloadFixtures.h"
-#include "tests/download/EventRecorder.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/http/NginxServer.h"
 #include "tests/support/http/TestCertificates.h"
 

@@ -25,6 +25,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testsupport::MakeResource;
+using testsupport::Redirect;
 using testsupport::Resource;
 using testsupport::TestHttpServer;
 
@@ -126,12 +128,6 @@ Answer Get(uint16_t port, const std::string& target, const std::string& headers 
     return Parse(exchange.Raw());
 }
 
-Resource Body(std::string body) {
-    Resource resource;
-    resource.body = std::move(body);
-    return resource;
-}
-
 // ---------------------------------------------------------------- ranges
 
 struct RangeCase {
@@ -146,7 +142,7 @@ class ServerRanges : public ::testing::TestWithParam<RangeCase> {};
 TEST_P(ServerRanges, AnswersSingleByteRanges) {
     const RangeCase& c = GetParam();
     TestHttpServer server;
-    server.Serve("/f", Body("0123456789"));
+    server.Serve("/f", MakeResource("0123456789"));
     const std::string header = *c.range ? std::string("Range: ") + c.range + "\r\n" : "";
     const Answer answer = Get(server.port(), "/f", header);
     EXPECT_EQ(answer.status, c.status);
@@ -178,8 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Server, HeadSendsTheHeadersOfTheGetWithoutABody) {
     TestHttpServer server;
-    server.Serve("/f", Body(std::string(5000, 'x')));
-    Resource noLength = Body("streamed until close");
+    server.Serve("/f", MakeResource(std::string(5000, 'x')));
+    Resource noLength = MakeResource("streamed until close");
     noLength.sendContentLength = false;
     server.Serve("/n", noLength);
 
@@ -206,7 +202,7 @@ TEST(Server, HeadSendsTheHeadersOfTheGetWithoutABody) {
 
 TEST(Server, AnswersAnyStatusAndUnknownPathsWith404) {
     TestHttpServer server;
-    Resource unavailable = Body("try later");
+    Resource unavailable = MakeResource("try later");
     unavailable.status = 503;
     server.Serve("/busy", unavailable);
     Resource empty;
@@ -228,7 +224,7 @@ TEST(Server, AnswersAnyStatusAndUnknownPathsWith404) {
 
 TEST(Server, DropClosesAfterTheGivenBodyBytesEvenInARange) {
     TestHttpServer server;
-    Resource resource = Body(std::string(1000, 'a') + std::string(1000, 'b'));
+    Resource resource = MakeResource(std::string(1000, 'a') + std::string(1000, 'b'));
     resource.dropAfterBytes = 300;
     server.Serve("/f", resource);
 
@@ -245,7 +241,7 @@ TEST(Server, DropClosesAfterTheGivenBodyBytesEvenInARange) {
 
 TEST(Server, FaultyRequestsCountsGetsOnlyAndLaterGetsAreClean) {
     TestHttpServer server;
-    Resource resource = Body("0123456789");
+    Resource resource = MakeResource("0123456789");
     resource.dropAfterBytes = 4;
     resource.honourRanges = false;
     resource.faultyRequests = 2;
@@ -271,7 +267,7 @@ TEST(Server, FaultyRequestsCountsGetsOnlyAndLaterGetsAreClean) {
 
 TEST(Server, WrongContentRangeReplacesTheCorrectOne) {
     TestHttpServer server;
-    Resource resource = Body("0123456789");
+    Resource resource = MakeResource("0123456789");
     resource.contentRange = "bytes 0-4/10";
     server.Serve("/f", resource);
     const Answer answer = Get(server.port(), "/f", "Range: bytes=5-\r\n");
@@ -282,7 +278,7 @@ TEST(Server, WrongContentRangeReplacesTheCorrectOne) {
 
 TEST(Server, StallBeforeHeadersKeepsSilentThenAnswers) {
     TestHttpServer server;
-    Resource resource = Body("late");
+    Resource resource = MakeResource("late");
     resource.stallBeforeHeaders = 700ms;
     server.Serve("/f", resource);
     const Exchange exchange = Send(server.port(), Request("GET", "/f"));
@@ -293,7 +289,7 @@ TEST(Server, StallBeforeHeadersKeepsSilentThenAnswers) {
 
 TEST(Server, StallAtByteKeepsSilentInTheMiddleOfTheBody) {
     TestHttpServer server;
-    Resource resource = Body(std::string(4000, 'z'));
+    Resource resource = MakeResource(std::string(4000, 'z'));
     resource.stallAtByte = 1500;
     resource.stallFor = 700ms;
     server.Serve("/f", resource);
@@ -310,7 +306,7 @@ TEST(Server, StallAtByteKeepsSilentInTheMiddleOfTheBody) {
 
 TEST(Server, TrickleSpreadsTheBodyOverTime) {
     TestHttpServer server;
-    Resource resource = Body(std::string(2000, 't'));
+    Resource resource = MakeResource(std::string(2000, 't'));
     resource.bytesPerSecond = 4000;  // half a second for the whole body
     server.Serve("/f", resource);
     const Exchange exchange = Send(server.port(), Request("GET", "/f"));
@@ -322,7 +318,7 @@ TEST(Server, TrickleSpreadsTheBodyOverTime) {
 
 TEST(Server, DestructionEndsAStalledAnswer) {
     auto server = std::make_unique<TestHttpServer>();
-    Resource resource = Body("never");
+    Resource resource = MakeResource("never");
     resource.stallBeforeHeaders = std::chrono::hours(1);
     server->Serve("/f", resource);
     const uint16_t port = server->port();
@@ -340,15 +336,9 @@ TEST(Server, DestructionEndsAStalledAnswer) {
 
 TEST(Server, RedirectChainLeadsToTheBodyAndIsRecordedInOrder) {
     TestHttpServer server;
-    Resource first;
-    first.status = 301;
-    first.location = server.Url("/hop2");
-    server.Serve("/hop1", first);
-    Resource second;
-    second.status = 302;
-    second.location = "/final?x=1";
-    server.Serve("/hop2", second);
-    server.Serve("/final", Body("arrived"));
+    server.Serve("/hop1", Redirect(301, server.Url("/hop2")));
+    server.Serve("/hop2", Redirect(302, "/final?x=1"));
+    server.Serve("/final", MakeResource("arrived"));
 
     std::string target = "/hop1";
     std::vector<int> statuses;
@@ -373,8 +363,8 @@ TEST(Server, RedirectChainLeadsToTheBodyAndIsRecordedInOrder) {
 
 TEST(Server, RecordsMethodTargetRangeAndHeadersPerPath) {
     TestHttpServer server;
-    server.Serve("/a", Body("a"));
-    server.Serve("/b", Body("b"));
+    server.Serve("/a", MakeResource("a"));
+    server.Serve("/b", MakeResource("b"));
     Get(server.port(), "/a", "Range: bytes=0-\r\nX-Mixed-Case:  spaced value \r\n");
     Send(server.port(), Request("HEAD", "/b"));
     Get(server.port(), "/a");

@@ -3,11 +3,6 @@
 // touches the destination or leaves a temporary file behind.
 #include "platform/UrlDownload.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,43 +11,24 @@
 #include <string>
 #include <vector>
 
-#include "platform/Utf8.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/http/TestHttpServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::MakeResource;
+using testsupport::Redirect;
 using testsupport::Resource;
 using testsupport::TempDir;
 using testsupport::TestHttpServer;
-
-std::wstring W(const std::string& text) { return platform::Utf8ToWide(text); }
-
-Resource Body(std::string body) {
-    Resource resource;
-    resource.body = std::move(body);
-    return resource;
-}
+using testsupport::W;
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// A port on which nothing listens (bound once, then closed).
-uint16_t ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 struct Progress {
@@ -117,10 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UrlDownload, RedirectLoopEndsAfterTheHopLimit) {
     TestHttpServer server;
-    Resource loop;
-    loop.status = 302;
-    loop.location = "/loop";
-    server.Serve("/loop", loop);
+    server.Serve("/loop", Redirect(302, "/loop"));
     TempDir dir;
     Progress progress;
     EXPECT_EQ(platform::DownloadUrlToFile(W(server.Url("/loop")), dir.WFile("pkg.bin"), progress.Settings()),
@@ -132,14 +105,14 @@ TEST(UrlDownload, RedirectLoopEndsAfterTheHopLimit) {
 TEST(UrlDownload, AddressAndDestinationProblems) {
     TempDir dir;
     testsupport::WriteFile(dir.File("plain-file"), "x");
-    const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/f";
+    const std::string closed = "http://127.0.0.1:" + std::to_string(testsupport::RefusedPort()) + "/f";
     struct Case {
         std::string url;
         std::string path;
         int32_t expected;
     };
     TestHttpServer server;
-    server.Serve("/f", Body("body"));
+    server.Serve("/f", MakeResource("body"));
     const std::vector<Case> cases = {
         {closed, dir.File("a.bin"), platform::kUrlCannotConnect},
         {"ftp://127.0.0.1/f", dir.File("a.bin"), platform::kUrlUnknownProtocol},
@@ -194,17 +167,11 @@ TEST(UrlDownload, AbortEndsAWaitForASilentServer) {
 
 TEST(UrlDownload, FollowsARedirectChainAndReportsProgressAgainstTheLength) {
     TestHttpServer server;
-    Resource hop1;
-    hop1.status = 301;
-    hop1.location = "/hop2";
-    server.Serve("/hop1", hop1);
-    Resource hop2;
-    hop2.status = 302;
-    hop2.location = server.Url("/pkg.bin");
-    server.Serve("/hop2", hop2);
+    server.Serve("/hop1", Redirect(301, "/hop2"));
+    server.Serve("/hop2", Redirect(302, server.Url("/pkg.bin")));
     std::string body;
     for (int i = 0; i < 700000; ++i) body += static_cast<char>('a' + i % 26);
-    server.Serve("/pkg.bin", Body(body));
+    server.Serve("/pkg.bin", MakeResource(body));
     TempDir dir;
     testsupport::WriteFile(dir.File("pkg.bin"), "an older file");
 

@@ -6,16 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "download/DownloadEvents.h"
 #include "download/SystemUrlEscape.h"
 #include "platform/UrlDownload.h"
-#include "platform/Utf8.h"
+#include "tests/download/DownloadFixtures.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/http/NginxServer.h"
 #include "tests/support/http/TestCertificates.h"
@@ -25,17 +25,14 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testsupport::EventRecorder;
+using testsupport::MakeResource;
+using testsupport::PatternBody;
 using testsupport::Resource;
+using testsupport::StallLimit;
 using testsupport::TempDir;
 using testsupport::TestHttpServer;
-
-std::wstring W(const std::string& text) { return platform::Utf8ToWide(text); }
-
-Resource Body(std::string body) {
-    Resource resource;
-    resource.body = std::move(body);
-    return resource;
-}
+using testsupport::W;
 
 // ------------------------------------------------------------- escaping
 
@@ -66,77 +63,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------- events
 
-struct Event {
-    int code;
-    double value;
-    std::wstring text;
-};
-
-// Collects the events of one downloader; any thread may deliver them.
-class Recorder {
-public:
-    ProgressCallback Callback() {
-        return [this](int code, double value, const wchar_t* text) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            events_.push_back({code, value, text});
-            if (code == DL_CODE_SUCCESS || code == DL_CODE_FAIL) endedAt_ = Clock::now();
-            changed_.notify_all();
-        };
-    }
-
-    // Waits (bounded) for DL_CODE_SUCCESS or DL_CODE_FAIL.
-    bool WaitForEnd(std::chrono::seconds limit = 60s) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, limit, [this] { return endedAt_ != Clock::time_point{}; });
-    }
-
-    std::vector<Event> Events() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return events_;
-    }
-    // The codes without the progress events.
-    std::vector<int> Milestones() const {
-        std::vector<int> codes;
-        for (const auto& event : Events()) {
-            if (event.code != DL_CODE_PROGRESS) codes.push_back(event.code);
-        }
-        return codes;
-    }
-    std::vector<double> ProgressValues() const {
-        std::vector<double> values;
-        for (const auto& event : Events()) {
-            if (event.code == DL_CODE_PROGRESS) values.push_back(event.value);
-        }
-        return values;
-    }
-    Event Last() const { return Events().back(); }
-    Clock::time_point EndedAt() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return endedAt_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    Clock::time_point endedAt_{};
-};
-
 // Runs one download to its end; the downloader is gone (its worker joined)
 // when this returns, so the recorder holds every event it will ever send.
 struct Download {
-    Recorder recorder;
+    EventRecorder recorder;
     Clock::time_point startedAt;
 
     Download(const std::string& url, const std::wstring& path, TransferOptions options = {}) {
         CWinDownloader downloader(recorder.Callback(), W(url), path, options);
         startedAt = Clock::now();
         downloader.Start();
-        EXPECT_TRUE(recorder.WaitForEnd()) << url;
+        EXPECT_TRUE(recorder.WaitForEnd(60s)) << url;
     }
 };
 
-void ExpectProgressWithinOne(const Recorder& recorder) {
+void ExpectProgressWithinOne(const EventRecorder& recorder) {
     for (const auto& event : recorder.Events()) {
         if (event.code != DL_CODE_PROGRESS) continue;
         EXPECT_GE(event.value, 0.0);
@@ -145,22 +86,16 @@ void ExpectProgressWithinOne(const Recorder& recorder) {
     }
 }
 
-void ExpectFailure(const Recorder& recorder, double code) {
-    EXPECT_EQ(recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+void ExpectFailure(const EventRecorder& recorder, double code) {
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
     EXPECT_EQ(recorder.Last().value, code);
     EXPECT_EQ(recorder.Last().text, L"URLDownloadToFile");
 }
 
-std::string Pattern(size_t size) {
-    std::string body(size, '\0');
-    for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>((i * 131) % 251);
-    return body;
-}
-
 TEST(CWinDownloader, SuccessSendsStartProgressUpToOneThenSuccess) {
     TestHttpServer server;
-    const std::string body = Pattern(900000);
-    server.Serve("/dir/my+file+%E5%9B%BE.bin", Body(body));
+    const std::string body = PatternBody(900000);
+    server.Serve("/dir/my+file+%E5%9B%BE.bin", MakeResource(body));
     TempDir dir;
     Download run(server.Url("/dir/my file 图.bin"), dir.WFile("pkg.bin"));
 
@@ -169,7 +104,7 @@ TEST(CWinDownloader, SuccessSendsStartProgressUpToOneThenSuccess) {
     EXPECT_EQ(events.front().code, DL_CODE_START);
     EXPECT_EQ(events.front().value, 1.0);
     EXPECT_EQ(events.front().text, L"");
-    EXPECT_EQ(run.recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(run.recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
     EXPECT_EQ(run.recorder.Last().value, 0.0);
     EXPECT_EQ(run.recorder.Last().text, L"URLDownloadToFile");
 
@@ -186,19 +121,19 @@ TEST(CWinDownloader, SuccessSendsStartProgressUpToOneThenSuccess) {
 
 TEST(CWinDownloader, WithoutLengthThereIsNoProgress) {
     TestHttpServer server;
-    Resource streamed = Body(Pattern(400000));
+    Resource streamed = MakeResource(PatternBody(400000));
     streamed.sendContentLength = false;
     server.Serve("/pkg.bin", streamed);
     TempDir dir;
     Download run(server.Url("/pkg.bin"), dir.WFile("pkg.bin"));
-    EXPECT_EQ(run.recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(run.recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
     EXPECT_TRUE(run.recorder.ProgressValues().empty());
     EXPECT_EQ(testsupport::ReadFile(dir.File("pkg.bin")), streamed.body);
 }
 
 TEST(CWinDownloader, NotFoundThreeTriesWithPausesThenFailWithTheSignedCode) {
     TestHttpServer server;
-    Resource missing = Body("gone");
+    Resource missing = MakeResource("gone");
     missing.status = 404;
     server.Serve("/pkg.bin", missing);
     TempDir dir;
@@ -211,25 +146,16 @@ TEST(CWinDownloader, NotFoundThreeTriesWithPausesThenFailWithTheSignedCode) {
 }
 
 TEST(CWinDownloader, RefusedConnectionFailsWithCannotConnect) {
-    uint16_t port;
-    {
-        TestHttpServer gone;
-        port = gone.port();
-    }
     TempDir dir;
-    Download run("http://127.0.0.1:" + std::to_string(port) + "/pkg.bin", dir.WFile("pkg.bin"));
+    Download run("http://127.0.0.1:" + std::to_string(testsupport::RefusedPort()) + "/pkg.bin", dir.WFile("pkg.bin"));
     ExpectFailure(run.recorder, static_cast<double>(platform::kUrlCannotConnect));
 }
 
 TEST(CWinDownloader, SilentServerEndsEachTryAtTheStallLimit) {
     TestHttpServer server;
-    Resource silent;
-    silent.stallBeforeHeaders = std::chrono::hours(1);
-    server.Serve("/pkg.bin", silent);
+    server.Serve("/pkg.bin", MakeResource("", [](Resource& r) { r.stallBeforeHeaders = std::chrono::hours(1); }));
     TempDir dir;
-    TransferOptions options;
-    options.stallLimit = 1s;
-    Download run(server.Url("/pkg.bin"), dir.WFile("pkg.bin"), options);
+    Download run(server.Url("/pkg.bin"), dir.WFile("pkg.bin"), StallLimit(1s));
     ExpectFailure(run.recorder, static_cast<double>(platform::kUrlConnectionTimeout));
     EXPECT_EQ(server.Requests().size(), 3u);
     EXPECT_GE(run.recorder.EndedAt() - run.startedAt, 6000ms);  // three limits, three pauses
@@ -237,10 +163,10 @@ TEST(CWinDownloader, SilentServerEndsEachTryAtTheStallLimit) {
 
 TEST(CWinDownloader, CopiesAFileAddress) {
     TempDir dir;
-    const std::string body = Pattern(300000);
+    const std::string body = PatternBody(300000);
     testsupport::WriteFile(dir.File("source 图.bin"), body);
     Download run("file://" + dir.File("source 图.bin"), dir.WFile("pkg.bin"));
-    EXPECT_EQ(run.recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(run.recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
     ASSERT_FALSE(run.recorder.ProgressValues().empty());
     EXPECT_EQ(run.recorder.ProgressValues().back(), 1.0);
     ExpectProgressWithinOne(run.recorder);
@@ -249,7 +175,7 @@ TEST(CWinDownloader, CopiesAFileAddress) {
 
 TEST(CWinDownloader, EmptyPathFailsWithOneAndNoDownload) {
     TestHttpServer server;
-    server.Serve("/pkg.bin", Body("body"));
+    server.Serve("/pkg.bin", MakeResource("body"));
     Download run(server.Url("/pkg.bin"), L"");
     const auto events = run.recorder.Events();
     ASSERT_EQ(events.size(), 2u);
@@ -264,42 +190,39 @@ TEST(CWinDownloader, EmptyPathFailsWithOneAndNoDownload) {
 
 TEST(CWinDownloader, SecondStartHasNoEffect) {
     TestHttpServer server;
-    server.Serve("/pkg.bin", Body("body"));
+    server.Serve("/pkg.bin", MakeResource("body"));
     TempDir dir;
-    Recorder recorder;
+    EventRecorder recorder;
     {
         CWinDownloader downloader(recorder.Callback(), W(server.Url("/pkg.bin")), dir.WFile("pkg.bin"));
         downloader.Start();
         downloader.Start();
-        ASSERT_TRUE(recorder.WaitForEnd());
+        ASSERT_TRUE(recorder.WaitForEnd(60s));
         downloader.Start();
     }
-    EXPECT_EQ(recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST(CWinDownloader, NeverStartedDownloaderSendsNothing) {
-    Recorder recorder;
+    EventRecorder recorder;
     { CWinDownloader downloader(recorder.Callback(), L"http://127.0.0.1:1/pkg.bin", L"/tmp/never.bin"); }
     EXPECT_TRUE(recorder.Events().empty());
 }
 
 TEST(CWinDownloader, DestructionAbortsARunningDownloadWithoutFurtherEvents) {
     TestHttpServer server;
-    Resource silent;
-    silent.stallBeforeHeaders = std::chrono::hours(1);
-    server.Serve("/pkg.bin", silent);
+    server.Serve("/pkg.bin", MakeResource("", [](Resource& r) { r.stallBeforeHeaders = std::chrono::hours(1); }));
     TempDir dir;
-    TransferOptions options;
-    options.stallLimit = std::chrono::seconds(3600);  // only the abort can end this
-    Recorder recorder;
+    EventRecorder recorder;
     {
-        CWinDownloader downloader(recorder.Callback(), W(server.Url("/pkg.bin")), dir.WFile("pkg.bin"), options);
+        // Only the abort can end this.
+        CWinDownloader downloader(recorder.Callback(), W(server.Url("/pkg.bin")), dir.WFile("pkg.bin"), StallLimit(3600s));
         downloader.Start();
         for (int i = 0; i < 500 && server.Requests().empty(); ++i) std::this_thread::sleep_for(10ms);
         ASSERT_EQ(server.Requests().size(), 1u);
     }
-    EXPECT_EQ(recorder.Milestones(), std::vector<int>{DL_CODE_START});
+    EXPECT_EQ(recorder.Codes(), std::vector<int>{DL_CODE_START});
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -332,14 +255,14 @@ protected:
     testsupport::TestCertificates certs_;
     TempDir files_;
     TempDir dir_;
-    const std::string body_ = Pattern(500000);
+    const std::string body_ = PatternBody(500000);
 };
 
 TEST_F(CWinDownloaderTls, HttpsFromATrustedTestAuthority) {
     const auto nginx = StartNginx({});
     ASSERT_TRUE(nginx->Started());
     Download run(nginx->Url("/pkg.bin"), dir_.WFile("pkg.bin"), Trusting(certs_.caFile()));
-    EXPECT_EQ(run.recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(run.recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
     ExpectProgressWithinOne(run.recorder);
     EXPECT_EQ(testsupport::ReadFile(dir_.File("pkg.bin")), body_);
 }
@@ -354,7 +277,7 @@ TEST_F(CWinDownloaderTls, UntrustedAuthorityIsRefused) {
 
 TEST_F(CWinDownloaderTls, HttpsStartRefusesARedirectToHttp) {
     TestHttpServer plain;
-    plain.Serve("/pkg.bin", Body("replaced on the way"));
+    plain.Serve("/pkg.bin", MakeResource("replaced on the way"));
     const auto nginx = StartNginx({{"/moved.bin", plain.Url("/pkg.bin")}});
     ASSERT_TRUE(nginx->Started());
     Download run(nginx->Url("/moved.bin"), dir_.WFile("pkg.bin"), Trusting(certs_.caFile()));
@@ -367,12 +290,9 @@ TEST_F(CWinDownloaderTls, HttpStartMayBeRedirectedToHttps) {
     const auto nginx = StartNginx({});
     ASSERT_TRUE(nginx->Started());
     TestHttpServer plain;
-    Resource moved;
-    moved.status = 302;
-    moved.location = nginx->Url("/pkg.bin");
-    plain.Serve("/start", moved);
+    plain.Serve("/start", testsupport::Redirect(302, nginx->Url("/pkg.bin")));
     Download run(plain.Url("/start"), dir_.WFile("pkg.bin"), Trusting(certs_.caFile()));
-    EXPECT_EQ(run.recorder.Milestones(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(run.recorder.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
     EXPECT_EQ(testsupport::ReadFile(dir_.File("pkg.bin")), body_);
 }
 

@@ -31,7 +31,9 @@ TEST_F(ChainTest, FirstEventsAndTextsOfASuccessfulRun) {
     EXPECT_DOUBLE_EQ(all.front().value, 1.0);
     bool sawInstPath = false;
     for (const auto& e : all) {
-        if (e.code == 1003) EXPECT_EQ(e.text, L"LibCurl");
+        if (e.code == 1003) {
+            EXPECT_EQ(e.text, L"LibCurl");
+        }
         if (e.code == 3000) {
             sawInstPath = true;
             EXPECT_EQ(e.text, W(folder));

@@ -11,15 +11,15 @@
 
 #include "app/InstallerSettings.h"
 #include "install/CDownloadInstaller.h"
-#include "platform/Utf8.h"
 #include "tests/install/ChainFixture.h"
-#include "tests/install/ChainRecorder.h"
+#include "tests/support/EventRecorder.h"
 
 namespace chaintest {
 
 using namespace std::chrono_literals;
-using testsupport::ChainRecorder;
+using testsupport::EventRecorder;
 using testsupport::TempDir;
+using testsupport::W;
 
 constexpr auto kLimit = 60s;
 inline const std::initializer_list<int> kChainEnds = {2003, 2004, 1004, 5004, 5005};
@@ -31,11 +31,9 @@ class ChainTest : public testing::Test {
 protected:
     TempDir dir;
     testsupport::TestHttpServer server;
-    ChainRecorder events;
+    EventRecorder events;
     std::string folder = dir.File("My Apps/Brimvale");
     std::string installed = dir.File("installed/Brimvale");
-
-    std::wstring W(const std::string& s) { return platform::Utf8ToWide(s); }
 
     std::string Uninstaller(Removal removal) {
         const std::string path = installed + "/uninst.exe";
@@ -99,7 +97,9 @@ TEST_P(ChainOutcomeTest, EventsAndCleanUp) {
     chain->WaitForRemoval();
     // A chain that stopped at the removal starts nothing more; destruction
     // waits for whatever still runs.
-    if (c.downloads) ASSERT_TRUE(events.WaitForAny({2003, 2004, 1004}, kLimit));
+    if (c.downloads) {
+        ASSERT_TRUE(events.WaitForAny({2003, 2004, 1004}, kLimit));
+    }
     chain.reset();
     EXPECT_EQ(events.Codes(), c.codes);
     EXPECT_FALSE(PackageLeft());

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/Utf8.h"
 #include "tests/install/RunnerFixture.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempDir.h"
@@ -21,8 +20,7 @@ namespace {
 using testsupport::Event;
 using testsupport::Out;
 using testsupport::PrintLines;
-
-std::wstring W(const std::string& s) { return platform::Utf8ToWide(s); }
+using testsupport::W;
 
 struct Choices {
     std::wstring installFolder;

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "tests/install/ChainFixture.h"
+#include "tests/support/EventRecorder.h"
 
 namespace {
 
 struct PipelineRun {
     int exitCode = -1;
     std::vector<std::string> lines;
-    // The event codes in order, the progress events (1002, 2002, 5002) and
-    // the information events left out.
+    // The codes of the milestone events in order.
     std::vector<int> codes;
 };
 
@@ -43,7 +43,7 @@ PipelineRun RunPipeline(const std::vector<std::string>& args) {
     for (std::string line; std::getline(lines, line);) {
         run.lines.push_back(line);
         const int code = std::stoi(line);
-        if (code != 1002 && code != 2002 && code != 5002 && !(code >= 3000 && code <= 3009)) run.codes.push_back(code);
+        if (testsupport::IsMilestone(code)) run.codes.push_back(code);
     }
     return run;
 }

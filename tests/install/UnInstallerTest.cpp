@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/Utf8.h"
 #include "tests/install/RunnerFixture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/child/FakeChildFixture.h"
@@ -20,8 +19,7 @@ namespace {
 using testsupport::Event;
 using testsupport::Out;
 using testsupport::PrintLines;
-
-std::wstring W(const std::string& s) { return platform::Utf8ToWide(s); }
+using testsupport::W;
 
 const Event kRemovalStarts{UNIST_CODE_PROGRESS, 0.0, L""};
 const Event kEndedWithoutFinalLine{UNIST_CODE_SUCCESS, 1.0, L""};

@@ -19,7 +19,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::wstring TempDir::WFile(const std::string& name) const { return platform::Utf8ToWide(File(name)); }
+std::wstring TempDir::WFile(const std::string& name) const { return W(File(name)); }
+
+std::wstring W(const std::string& text) { return platform::Utf8ToWide(text); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

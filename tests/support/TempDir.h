@@ -20,6 +20,9 @@ private:
     std::string path_;
 };
 
+// The UTF-8 `text` as a wide string (paths and URLs for the wide interfaces).
+std::wstring W(const std::string& text);
+
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 

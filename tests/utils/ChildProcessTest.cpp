@@ -18,8 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testsupport::FakeChildPath;
-
-std::wstring W(const std::string& s) { return platform::Utf8ToWide(s); }
+using testsupport::W;
 
 // "<fake>" followed by each command as one quoted argument.
 std::wstring FakeCommandLine(std::initializer_list<std::string> commands) {

@@ -82,13 +82,13 @@ std::optional<uint64_t> ParseNumber(const std::string& text) {
 std::optional<ByteRange> ParseRange(const std::string& header) {
     const std::string prefix = "bytes=";
     if (header.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-    const std::string spec = Trim(header.substr(prefix.size()));
-    if (spec.find(',') != std::string::npos) return std::nullopt;
-    const auto dash = spec.find('-');
+    const std::string ranges = Trim(header.substr(prefix.size()));
+    if (ranges.find(',') != std::string::npos) return std::nullopt;
+    const auto dash = ranges.find('-');
     if (dash == std::string::npos) return std::nullopt;
     ByteRange range;
-    const std::string a = Trim(spec.substr(0, dash));
-    const std::string b = Trim(spec.substr(dash + 1));
+    const std::string a = Trim(ranges.substr(0, dash));
+    const std::string b = Trim(ranges.substr(dash + 1));
     if (!a.empty()) {
         range.first = ParseNumber(a);
         if (!range.first) return std::nullopt;

@@ -58,6 +58,26 @@ struct Resource {
     int faultyRequests = -1;
 };
 
+// A resource with `body`, adjusted by `adjust` (defaults otherwise).
+template <typename Adjust>
+Resource MakeResource(std::string body, Adjust adjust) {
+    Resource resource;
+    resource.body = std::move(body);
+    adjust(resource);
+    return resource;
+}
+inline Resource MakeResource(std::string body) {
+    return MakeResource(std::move(body), [](Resource&) {});
+}
+
+// An empty answer with `status` (a 3xx) pointing to `location`.
+inline Resource Redirect(int status, std::string location) {
+    Resource resource;
+    resource.status = status;
+    resource.location = std::move(location);
+    return resource;
+}
+
 class TestHttpServer {
 public:
     TestHttpServer();
@@ -79,5 +99,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// A loopback port nobody listens on (a server's port after it has gone).
+inline uint16_t RefusedPort() {
+    TestHttpServer gone;
+    return gone.port();
+}
 
 }  // namespace testsupport
