@@ -163,11 +163,14 @@ void CDownloadInstaller::Start() {
         }
     };
 
-    packagePath_ = PackagePathFor(installFolder_);
     const InstallerSettings& settings = GlobalInstallerSettings();
     LOG_DEBUG(L"DL_TYPE=%d\r\n", settings.DownloadType);
 
     if (!downloader_) {
+        // The downloader and the package runner keep the path they are given
+        // first, so the clean-up deletes that one. Later Starts leave it be:
+        // a terminal handler of the previous run may still be reading it.
+        packagePath_ = PackagePathFor(installFolder_);
         downloader_ = CreateDownloader(
             settings.DownloadType,
             [this](int code, double value, const wchar_t* text) { DownloadEventHandler::OnEvent(this, code, value, text); },
