@@ -31,7 +31,4 @@ std::string Md5Of(const std::string& content);
 // Lines of a file.
 std::vector<std::string> ReadLines(const std::string& path);
 
-// Entries of /proc/self/task and /proc/self/fd.
-int ThreadCount();
-
 }  // namespace testsupport

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <ostream>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -136,33 +139,39 @@ private:
     std::thread thread_;
 };
 
-TEST(GetConsoleUserName, GivesTheUserOfTheActiveSeatSession) {
+struct SeatCase {
+    const char* name;
+    bool withLogind;
+    LogindState state;
+    bool found;
+    const wchar_t* user;  // what the output holds afterwards
+};
+
+void PrintTo(const SeatCase& c, std::ostream* os) { *os << c.name; }
+
+class ConsoleUserOnABus : public testing::TestWithParam<SeatCase> {};
+
+TEST_P(ConsoleUserOnABus, AnswersFromTheLoginManager) {
+    const SeatCase& c = GetParam();
     PrivateBus bus;
     ASSERT_TRUE(bus.ready());
-    FakeLogind logind(bus.address(), {"3", "/org/freedesktop/login1/session/_33", "alice"}, true);
-    ASSERT_TRUE(logind.ok());
+    std::unique_ptr<FakeLogind> logind;
+    if (c.withLogind) {
+        logind = std::make_unique<FakeLogind>(bus.address(), c.state, true);
+        ASSERT_TRUE(logind->ok());
+    }
     std::wstring name = L"before";
-    EXPECT_TRUE(Utils::GetConsoleUserName(name));
-    EXPECT_EQ(name, L"alice");
+    EXPECT_EQ(Utils::GetConsoleUserName(name), c.found);
+    EXPECT_EQ(name, c.user);
 }
 
-TEST(GetConsoleUserName, NoActiveSessionIsFalse) {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.ready());
-    FakeLogind logind(bus.address(), {"", "/", ""}, true);
-    ASSERT_TRUE(logind.ok());
-    std::wstring name = L"before";
-    EXPECT_FALSE(Utils::GetConsoleUserName(name));
-    EXPECT_EQ(name, L"before");
-}
-
-TEST(GetConsoleUserName, ABusWithoutLogindIsFalse) {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.ready());
-    std::wstring name = L"before";
-    EXPECT_FALSE(Utils::GetConsoleUserName(name));
-    EXPECT_EQ(name, L"before");
-}
+INSTANTIATE_TEST_SUITE_P(
+    GetConsoleUserName, ConsoleUserOnABus,
+    testing::Values(SeatCase{"ActiveSeatSession", true, {"3", "/org/freedesktop/login1/session/_33", "alice"}, true,
+                             L"alice"},
+                    SeatCase{"NoActiveSession", true, {"", "/", ""}, false, L"before"},
+                    SeatCase{"BusWithoutLogind", false, {}, false, L"before"}),
+    [](const testing::TestParamInfo<SeatCase>& info) { return info.param.name; });
 
 TEST(GetConsoleUserName, NoBusAtAllIsFalse) {
     testsupport::TempDir dir;

@@ -34,10 +34,15 @@ FakeChildRecord ReadFakeChildRecord(const std::string& path) {
     return record;
 }
 
-int OpenDescriptorCount() {
+namespace {
+int EntryCount(const char* folder) {
     int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
     return count;
 }
+}  // namespace
+
+int OpenDescriptorCount() { return EntryCount("/proc/self/fd"); }
+int ThreadCount() { return EntryCount("/proc/self/task"); }
 
 }  // namespace testsupport

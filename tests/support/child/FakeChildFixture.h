@@ -30,5 +30,7 @@ FakeChildRecord ReadFakeChildRecord(const std::string& path);
 
 // The number of descriptors this process has open (entries of /proc/self/fd).
 int OpenDescriptorCount();
+// The number of threads of this process (entries of /proc/self/task).
+int ThreadCount();
 
 }  // namespace testsupport
