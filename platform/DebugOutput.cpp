@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <mutex>
 #include <string>
 
 #include "platform/ProcessSetup.h"
 #include "platform/Utf8.h"
+#include "platform/WriteAll.h"
 
 namespace platform {
 
@@ -16,17 +16,7 @@ void WriteDebugOutput(std::wstring_view line) {
     const std::string bytes = WideToUtf8(line);
     static std::mutex lock;
     std::lock_guard<std::mutex> guard(lock);
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(STDERR_FILENO, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
+    WriteAll(STDERR_FILENO, bytes.data(), bytes.size());  // a failed write drops the rest
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/TextCodec.h"
+#include "platform/WriteAll.h"
 
 namespace platform {
 
@@ -30,17 +31,6 @@ public:
 private:
     int fd_;
 };
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include "platform/TextCodec.h"
 #include "platform/Utf8.h"
+#include "platform/WriteAll.h"
 
 namespace platform {
 
@@ -168,15 +169,10 @@ bool ReplaceAtomically(const std::string& path, const std::string& bytes) {
     const std::string temp = path + ".tmp-" + std::to_string(::getpid());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(n);
+    if (!WriteAll(fd, bytes.data(), bytes.size())) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());

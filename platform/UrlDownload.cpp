@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/TextCodec.h"
+#include "platform/WriteAll.h"
 
 namespace platform {
 namespace {
@@ -105,14 +106,7 @@ public:
     const std::string& TempPath() const { return temp_; }
 
     int32_t Write(const char* data, size_t size) {
-        while (size > 0) {
-            const ssize_t written = ::write(fd_, data, size);
-            if (written < 0 && errno == EINTR) continue;
-            if (written < 0) return FromErrno(errno);
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-        return kUrlOk;
+        return WriteAll(fd_, data, size) ? kUrlOk : FromErrno(errno);
     }
 
     int32_t Commit() {
