@@ -1,18 +1,11 @@
 // brimvale-pipeline --download-only as a separate process against our test
 // server: its exit code and the event lines on its standard output.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "tests/download/DownloadFixtures.h"
-#include "tests/support/http/ChildProgram.h"
-
-extern char** environ;
+#include "tests/support/http/PipelineRun.h"
 
 namespace {
 
@@ -22,41 +15,10 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::TestHttpServer;
 
-struct PipelineRun {
-    int exitCode = -1;
-    std::vector<std::string> lines;  // standard output, progress lines left out
-    std::string output;              // all of standard output
-    std::string log;                 // standard error
-};
+using testsupport::PipelineRun;
 
-// Runs the pipeline with `args`, its standard output and error in files of
-// their own; bounded by a minute.
 PipelineRun RunPipeline(const std::vector<std::string>& args, const TempDir& dir) {
-    std::vector<std::string> argv{BRIM_PIPELINE_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (auto& arg : argv) raw.push_back(arg.data());
-    raw.push_back(nullptr);
-    const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    PipelineRun run;
-    if (spawned != 0) return run;
-    run.exitCode = testsupport::WaitProgram(pid, std::chrono::minutes(1));
-    if (run.exitCode < 0) testsupport::StopProgram(pid, std::chrono::seconds(0));
-    run.output = ReadFile(out);
-    run.log = ReadFile(err);
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("1002\t", 0) != 0) run.lines.push_back(line);
-    }
-    return run;
+    return testsupport::RunPipeline(BRIM_PIPELINE_PATH, args, dir);
 }
 
 class Pipeline : public testing::Test {

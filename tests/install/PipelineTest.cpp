@@ -1,8 +1,6 @@
 // brimvale-pipeline as a separate process against the test server.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
@@ -11,41 +9,28 @@
 
 #include "tests/install/ChainFixture.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/http/PipelineRun.h"
 
 namespace {
 
-struct PipelineRun {
+struct ChainRun {
     int exitCode = -1;
     std::vector<std::string> lines;
-    // The codes of the milestone events in order.
+    // The event codes in order, without progress and information events.
     std::vector<int> codes;
 };
 
-std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-PipelineRun RunPipeline(const std::vector<std::string>& args) {
-    std::string command = Quote(BRIM_PIPELINE_PATH);
-    for (const auto& arg : args) command += " " + Quote(arg);
-    command += " 2>/dev/null";
-    PipelineRun run;
-    FILE* out = ::popen(command.c_str(), "r");
-    if (out == nullptr) return run;
-    char buffer[4096];
-    std::string text;
-    for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), out)) > 0;) text.append(buffer, n);
-    const int status = ::pclose(out);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(text);
+ChainRun RunPipeline(const std::vector<std::string>& args) {
+    testsupport::TempDir dir;
+    const testsupport::PipelineRun run = testsupport::RunPipeline(BRIM_PIPELINE_PATH, args, dir);
+    ChainRun chain{run.exitCode, {}, {}};
+    std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);) {
-        run.lines.push_back(line);
+        chain.lines.push_back(line);
         const int code = std::stoi(line);
-        if (testsupport::IsMilestone(code)) run.codes.push_back(code);
+        if (testsupport::IsMilestone(code)) chain.codes.push_back(code);
     }
-    return run;
+    return chain;
 }
 
 enum class Served { Sample, WrongMd5, Missing, FailingPackage };
@@ -83,7 +68,7 @@ TEST_P(PipelineTest, ExitCodeAndEvents) {
         testsupport::WriteScript(dir.File("uninst.exe"), "echo Error=busy");
         args.push_back("--uninstaller=" + dir.File("uninst.exe"));
     }
-    const PipelineRun run = RunPipeline(args);
+    const ChainRun run = RunPipeline(args);
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_EQ(run.codes, c.codes);
     EXPECT_FALSE(std::filesystem::exists(folder + "/__Package_Brimvale.exe"));
@@ -109,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<PipelineCase>& info) { return info.param.name; });
 
 TEST(PipelineUsage, ChainWithoutFolderIsAUsageError) {
-    const PipelineRun run = RunPipeline({"-downloadurl=http://127.0.0.1:9/x"});
+    const ChainRun run = RunPipeline({"-downloadurl=http://127.0.0.1:9/x"});
     EXPECT_EQ(run.exitCode, 64);
     EXPECT_TRUE(run.lines.empty());
 }
@@ -118,7 +103,7 @@ TEST(PipelineUsage, FailureTextsArriveAsUtf8) {
     testsupport::TempDir dir;
     testsupport::TestHttpServer server;
     const std::string url = testsupport::ServePackage(server, testsupport::SamplePackage(), false);
-    const PipelineRun run = RunPipeline({"-downloadurl=" + url, "--download-only=" + dir.File("p.exe")});
+    const ChainRun run = RunPipeline({"-downloadurl=" + url, "--download-only=" + dir.File("p.exe")});
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_GE(run.lines.size(), 2u);
     bool sawMd5Notice = false;

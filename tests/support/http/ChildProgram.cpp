@@ -32,7 +32,8 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
-pid_t StartProgram(const std::vector<std::string>& argv, const std::string& outputFile) {
+pid_t StartProgram(const std::vector<std::string>& argv, const std::string& outputFile,
+                   const std::string& errorFile) {
     if (argv.empty()) return -1;
     std::vector<char*> args;
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -42,7 +43,12 @@ pid_t StartProgram(const std::vector<std::string>& argv, const std::string& outp
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    if (errorFile.empty()) {
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+    }
     pid_t pid = -1;
     const int result = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -61,8 +67,9 @@ int WaitProgram(pid_t pid, std::chrono::milliseconds limit) {
     }
 }
 
-int RunProgram(const std::vector<std::string>& argv, const std::string& outputFile, std::chrono::milliseconds limit) {
-    const pid_t pid = StartProgram(argv, outputFile);
+int RunProgram(const std::vector<std::string>& argv, const std::string& outputFile, std::chrono::milliseconds limit,
+               const std::string& errorFile) {
+    const pid_t pid = StartProgram(argv, outputFile, errorFile);
     if (pid < 0) return -1;
     const int status = WaitProgram(pid, limit);
     if (status >= 0) return status;

@@ -15,9 +15,11 @@ namespace testsupport {
 // /sbin (where Debian keeps nginx); empty otherwise.
 std::string FindProgram(const std::string& name);
 
-// Starts argv[0] (a path) with its output appended to `outputFile`;
-// -1 if it could not be started.
-pid_t StartProgram(const std::vector<std::string>& argv, const std::string& outputFile);
+// Starts argv[0] (a path) with its standard output appended to `outputFile`
+// and its standard error to `errorFile` (empty: the same file as the
+// output); -1 if it could not be started.
+pid_t StartProgram(const std::vector<std::string>& argv, const std::string& outputFile,
+                   const std::string& errorFile = {});
 
 // Waits up to `limit` for the child to end; its exit status (0-255), 128 +
 // signal number for a signal, or -1 if it is still running.
@@ -29,6 +31,6 @@ void StopProgram(pid_t pid, std::chrono::milliseconds grace);
 // Starts, then waits up to `limit`; a child still running then is killed.
 // The exit status, or -1 if it could not start or was killed.
 int RunProgram(const std::vector<std::string>& argv, const std::string& outputFile,
-               std::chrono::milliseconds limit = std::chrono::seconds(60));
+               std::chrono::milliseconds limit = std::chrono::seconds(60), const std::string& errorFile = {});
 
 }  // namespace testsupport
